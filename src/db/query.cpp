@@ -1,0 +1,44 @@
+#include "db/query.h"
+
+#include <exception>
+
+#include "db/binding.h"
+#include "db/script.h"
+#include "toolkit/toolkit.h"
+
+namespace tn {
+
+void run_query_into(const std::string& query, std::string& result) {
+    result.clear();
+    StrArray statements;
+    string2array(query, ";", statements);
+    if (statements.empty()) return;
+
+    Library library("vorovuro.dll");
+    if (!library) {
+        toolkit::show_error("Impossibile caricare la libreria vorovuro.dll (1)");
+        return;
+    }
+    VorovuroApi api;
+    if (!resolve_vorovuro(library, need_exec | need_into, api)) {
+        toolkit::show_error("Impossibile creare default data connection");
+        return;
+    }
+    toolkit::BusyCursor busy;
+    Connection connection(api);
+    if (!connection) {
+        toolkit::show_error("Creazione default Data connection non riuscita");
+        return;
+    }
+    std::string last_value;
+    try {
+        for (const auto& statement : statements) last_value = connection.into(statement);
+        connection.exec("commit");
+    } catch (const std::exception& failure) {
+        toolkit::show_message(failure.what());
+        return;
+    }
+    result = std::move(last_value);
+}
+
+}  // namespace tn
