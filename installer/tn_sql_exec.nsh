@@ -13,6 +13,15 @@
 !ifndef TN_SQL_EXEC_NSH_INCLUDED
 !define TN_SQL_EXEC_NSH_INCLUDED
 
+; The plug-in loads vorovuro.dll and velt32w0.dll by bare file name.  An NSIS 3
+; installer lets the loader search only the system folder and the folders that
+; it adds itself, so name the folder that holds the practice's libraries once,
+; as an absolute path, before the first call (in .onInit, for instance):
+;   !insertmacro TN_PRACTICE_LIBRARY_FOLDER "C:\Tarvenix"
+!macro TN_PRACTICE_LIBRARY_FOLDER FOLDER
+  System::Call 'kernel32::AddDllDirectory(w "${FOLDER}")'
+!macroend
+
 ; Runs a script given as text, statements separated by ";".  RESULT: "0" or "-1".
 !macro TN_EXEC_SQL_STRING SCRIPT RESULT
   Push `${SCRIPT}`

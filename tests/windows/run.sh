@@ -36,7 +36,12 @@
 #                             (installer/tn_sql_exec.nsh is included), and
 #                             defines WORK, RESULTS, CASE_DIR, STANDIN, ROOT as
 #                             wine paths; macro RESULT LABEL VALUE appends
-#                             "LABEL=VALUE" to the results file (uses $R9)
+#                             "LABEL=VALUE" to the results file (uses $R9).
+#                             Its .onInit makes WORK a folder where the
+#                             practice libraries are found by bare name; an
+#                             installer with its own .onInit does
+#                             "!define OWN_ONINIT" and inserts
+#                             TN_PRACTICE_LIBRARY_FOLDER "${WORK}" itself
 #   run_installer NAME [SECS] runs NAME.exe silently (/S) and waits for it
 #                             (default 60 s; a hang fails the case)
 #   start_installer NAME [ARGS...]  starts it in the background (no /S unless
@@ -65,6 +70,11 @@ RUN_DIR=$ROOT/out/windows
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 export ROOT STANDIN HELPERS WINE
+# The practice's SQLite functions, which the stand-in vorovuro.dll hands to the
+# SQLite driver: the driver runs on the Linux side of wine.
+if [ -e "$ROOT/dist/standin/linux/practice_sqlite.so" ]; then
+  export TN_PRACTICE_EXTENSION=$ROOT/dist/standin/linux/practice_sqlite.so
+fi
 
 for need in "$PLUGINS/tn_dll_sql_exec.dll" "$HELPERS/probe.exe"; do
   [ -e "$need" ] || { echo "FAIL setup: $need missing (make dist)"; echo "windows: 0 passed, 1 failed"; exit 1; }
@@ -140,6 +150,15 @@ InstallDir "$(winpath "$WORK")"
 !macroend
 EOF
     cat
+    # NSIS 3 lets LoadLibraryA search only the system folder and the folders
+    # that the installer adds; the test installers add their work folder.
+    cat <<'EOF'
+!ifndef OWN_ONINIT
+Function .onInit
+  !insertmacro TN_PRACTICE_LIBRARY_FOLDER "${WORK}"
+FunctionEnd
+!endif
+EOF
   } >"$nsi"
   makensis -V2 -NOCD "$nsi" >"$CASE_DIR/$name.makensis.log" 2>&1 ||
     fail "makensis $name: $(grep -iE 'error|invalid' "$CASE_DIR/$name.makensis.log" | head -3 | tr '\n' ' ')"
