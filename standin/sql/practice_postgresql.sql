@@ -60,6 +60,9 @@ LANGUAGE sql IMMUTABLE AS $$ SELECT 'postgresql'::text $$;
 CREATE OR REPLACE FUNCTION DATEFORMAT(value timestamp, pattern text) RETURNS text
 LANGUAGE sql STABLE AS $$ SELECT to_char(value, pattern) $$;
 
+CREATE OR REPLACE FUNCTION DATEFORMAT(value timestamptz, pattern text) RETURNS text
+LANGUAGE sql STABLE AS $$ SELECT to_char(value, pattern) $$;
+
 CREATE OR REPLACE FUNCTION DATEFORMAT(value text, pattern text) RETURNS text
 LANGUAGE sql STABLE AS $$ SELECT to_char(value::timestamp, pattern) $$;
 
