@@ -128,3 +128,32 @@ NSI
   expect_result length 1023
   expect_result tail xxx
 }
+
+# The same exports on PostgreSQL, where one failing statement would abort the
+# whole transaction if the data connection did not isolate it.
+case_scripts_reach_postgresql() {
+  use_standins
+  use_postgresql
+  printf 'insert into paziente values (2, \x27Nicol\xf2\x27);\ninsert into paziente values (3, \x27Citt\xe0\x27);\n' \
+    >"$WORK/rows.sql"
+  printf 'insert into paziente values (4, \x27quattro\x27)@@insert into paziente values (5, \x27cinque\x27)' \
+    >"$WORK/rows_ter.sql"
+  installer scripts <<'NSI'
+Section
+  SetOutPath "${WORK}"
+  !insertmacro TN_EXEC_SQL_STRING "create table paziente (id integer primary key, nome varchar(40)); insert into paziente values (1, 'uno'); insert into nessuna_tabella values (0); insert into paziente values (9, 'nove')" $0
+  !insertmacro RESULT string $0
+  !insertmacro TN_EXEC_SQL_FILE "${WORK}\rows.sql" $0
+  !insertmacro RESULT file $0
+  !insertmacro TN_EXEC_SQL_FILE_TER "${WORK}\rows_ter.sql" "@@" $0
+  !insertmacro RESULT file_ter $0
+SectionEnd
+NSI
+  run_installer scripts
+  expect_result string 0
+  expect_result file 0
+  expect_result file_ter 0
+  expect_eq rows "1|uno 2|Nicolò 3|Città 4|quattro 5|cinque 9|nove" \
+    "$(pg "select id, nome from paziente order by id" | iconv -f CP1252 -t UTF-8 | tr '\n' ' ' | sed 's/ $//')"
+  expect_eq bytes "4e69636f6cf2" "$(pg "select encode(convert_to(nome, 'WIN1252'), 'hex') from paziente where id = 2")"
+}
