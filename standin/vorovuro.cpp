@@ -187,36 +187,21 @@ public:
     bool open(const std::string& connection_string) {
         if (!env_) return false;
         SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        dbc_ = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, env_.get());
-        if (!*dbc_) return false;
-        SQLCHAR out[1024];
-        SQLSMALLINT out_length = 0;
-        const SQLRETURN rc = SQLDriverConnect(
-            dbc_->get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connection_string.c_str())),
-            SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
-        if (!SQL_SUCCEEDED(rc)) {
-            std::fprintf(stderr, "vorovuro: connection failed: %s\n", diagnostics(SQL_HANDLE_DBC, dbc_->get()).c_str());
-            return false;
+        if (!connect(connection_string)) return false;
+        // One failing statement aborts a whole PostgreSQL transaction, while
+        // the practice's scripts expect the others to stand.  psqlODBC rolls
+        // back just the failed statement by default; a connection string that
+        // asks it to roll back the whole transaction is overruled, and a
+        // driver that does neither gets a savepoint of ours per statement.
+        if (postgres_ && !driver_isolates_statements()) {
+            disconnect();
+            if (!connect(connection_string + ";Protocol=7.4-2;")) return false;
+            own_savepoints_ = postgres_ && !driver_isolates_statements();
         }
-        connected_ = true;
-        SQLSetConnectAttr(dbc_->get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
-        SQLCHAR dbms[64] = {};
-        SQLSMALLINT dbms_length = 0;
-        SQLGetInfo(dbc_->get(), SQL_DBMS_NAME, dbms, sizeof dbms, &dbms_length);
-        // One failing statement aborts a whole PostgreSQL transaction; the
-        // practice's scripts expect the others to stand.
-        postgres_ = std::string_view(reinterpret_cast<const char*>(dbms)).find("PostgreSQL") != std::string_view::npos;
-        stmt_ = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc_->get());
-        return static_cast<bool>(*stmt_);
+        return true;
     }
 
-    ~Session() {
-        stmt_.reset();
-        if (connected_) {
-            SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
-            SQLDisconnect(dbc_->get());
-        }
-    }
+    ~Session() { disconnect(); }
 
     // Runs every statement of `text`; the first failure is kept as the last
     // error.  With `answer`, also takes the first column of the first row of
@@ -254,6 +239,53 @@ private:
         return false;
     }
 
+    bool connect(const std::string& connection_string) {
+        dbc_ = std::make_unique<OdbcHandle>(SQL_HANDLE_DBC, env_.get());
+        if (!*dbc_) return false;
+        SQLCHAR out[1024];
+        SQLSMALLINT out_length = 0;
+        const SQLRETURN rc = SQLDriverConnect(
+            dbc_->get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connection_string.c_str())),
+            SQL_NTS, out, sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc)) {
+            std::fprintf(stderr, "vorovuro: connection failed: %s\n", diagnostics(SQL_HANDLE_DBC, dbc_->get()).c_str());
+            return false;
+        }
+        connected_ = true;
+        SQLSetConnectAttr(dbc_->get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        SQLCHAR dbms[64] = {};
+        SQLSMALLINT dbms_length = 0;
+        SQLGetInfo(dbc_->get(), SQL_DBMS_NAME, dbms, sizeof dbms, &dbms_length);
+        postgres_ = std::string_view(reinterpret_cast<const char*>(dbms)).find("PostgreSQL") != std::string_view::npos;
+        stmt_ = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, dbc_->get());
+        return static_cast<bool>(*stmt_);
+    }
+
+    // Ends the connection; what was not committed is rolled back.
+    void disconnect() {
+        stmt_.reset();
+        if (connected_) {
+            SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+            SQLDisconnect(dbc_->get());
+            connected_ = false;
+        }
+        dbc_.reset();
+    }
+
+    // Marks the transaction, fails a statement, and looks whether the mark
+    // survived: only then does a failure leave the earlier work alone.
+    bool driver_isolates_statements() {
+        direct("SELECT set_config('tn.isolation_probe', 'kept', true)");
+        SQLFreeStmt(stmt_->get(), SQL_CLOSE);
+        direct("SELECT 1/0");
+        SQLFreeStmt(stmt_->get(), SQL_CLOSE);
+        std::string mark;
+        if (direct("SELECT current_setting('tn.isolation_probe', true)")) fetch_first_value(mark);
+        SQLFreeStmt(stmt_->get(), SQL_CLOSE);
+        SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+        return mark == "kept";
+    }
+
     bool direct(std::string_view sql) {
         const SQLRETURN rc = SQLExecDirect(stmt_->get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
                                            static_cast<SQLINTEGER>(sql.size()));
@@ -263,7 +295,7 @@ private:
     bool run_one(std::string_view piece, std::string* answer, bool& answered, std::string& error) {
         if (standin::is_word(piece, "commit")) return end_transaction(SQL_COMMIT, error);
         if (standin::is_word(piece, "rollback")) return end_transaction(SQL_ROLLBACK, error);
-        if (postgres_) {
+        if (own_savepoints_) {
             direct("SAVEPOINT tn_statement");
             SQLFreeStmt(stmt_->get(), SQL_CLOSE);
         }
@@ -275,7 +307,7 @@ private:
             answered = fetch_first_value(*answer);
         }
         SQLFreeStmt(stmt_->get(), SQL_CLOSE);
-        if (postgres_) {
+        if (own_savepoints_) {
             direct(ok ? "RELEASE SAVEPOINT tn_statement" : "ROLLBACK TO SAVEPOINT tn_statement");
             SQLFreeStmt(stmt_->get(), SQL_CLOSE);
         }
@@ -308,6 +340,7 @@ private:
     std::unique_ptr<OdbcHandle> stmt_;  // reused by every statement
     bool connected_ = false;
     bool postgres_ = false;
+    bool own_savepoints_ = false;  // PostgreSQL without the driver's statement rollback
     std::string last_error_;
     std::string rewritten_;  // a statement changed for SQLite's grammar
 };
