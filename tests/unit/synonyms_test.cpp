@@ -9,12 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "export_stack.h"
 #include "plugin/nsis.h"
 #include "plugin/panel.h"
 #include "plugin/panel_headless.h"
 #include "recording_library.h"
 #include "toolkit/headless/headless.h"
 #include "update/synonyms.h"
+
+TN_EXPORT(exec_load_sinonimi);
 
 namespace {
 
@@ -336,6 +339,25 @@ TEST_F(SynonymLoad, AbandonStopsAtTheNextTestAfterAFinalCommit) {
         }
     }
     toolkit::headless::on_process_messages() = nullptr;
+}
+
+TEST_F(SynonymLoad, ExportPopsThreeParametersWhateverTheFlag) {
+    lib.answer = [](const std::string& q) { return q.rfind("select '1'", 0) == 0 ? std::string("1") : std::string(); };
+    const std::string path = write_file(padded({"7,'R001','Emocromo',x"}));
+    Texts first_statements;
+    for (const char* flag : {"1", "0", "", "01"}) {
+        lib.calls.clear();
+        testing_support::ExportStack stack;
+        EXPECT_EQ(stack.call(exec_load_sinonimi, {"S1", path, flag, "below"}), (Texts{"success", "below"})) << flag;
+        if (first_statements.empty()) first_statements = lib.statements();
+        EXPECT_EQ(lib.statements(), first_statements) << flag;
+    }
+    EXPECT_FALSE(first_statements.empty());
+    // Without parameters the path is empty: nothing is loaded.
+    lib.calls.clear();
+    testing_support::ExportStack empty;
+    EXPECT_EQ(empty.call(exec_load_sinonimi, {}), (Texts{"error"}));
+    EXPECT_TRUE(lib.calls.empty());
 }
 
 }  // namespace
