@@ -48,3 +48,125 @@ WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite\_%' ESCAPE '\';
 -- ---------------------------------------------------------------------------
 -- Reference tables
 -- ---------------------------------------------------------------------------
+-- Owned by the table loader.  Every table carries its stamp column data_upd
+-- (cprobl: frequenza, minutes since 2000-01-01).  Values of an update data
+-- line follow these columns by position.
+
+-- Exam catalogue.  The practice may change acc_descr, acc_costo, acc_tipo,
+-- acc_prn, acc_norma and acc_short; the *_orig columns hold what the last
+-- update delivered, and acc_status 'O' leaves the row to the updates.
+CREATE TABLE IF NOT EXISTS tab_acc (
+  rowid                varchar(20) NOT NULL PRIMARY KEY,
+  acc_cod              varchar(20),
+  acc_descr            varchar(255),
+  acc_gruppo           varchar(20),
+  acc_prn              varchar(1),
+  acc_tipo             varchar(10),
+  acc_norma            varchar(40),
+  acc_costo            numeric(10,2),
+  acc_status           varchar(1),
+  acc_orig             varchar(255),
+  acc_costo_orig       numeric(10,2),
+  acc_tipo_orig        varchar(10),
+  acc_prn_orig         varchar(1),
+  acc_branca           varchar(10),
+  acc_nomenclatore     varchar(20),
+  acc_sesso            varchar(1),
+  acc_eta_min          integer,
+  acc_eta_max          integer,
+  acc_durata           integer,
+  acc_ticket           numeric(10,2),
+  acc_note             varchar(255),
+  acc_codice_regionale varchar(20),
+  acc_ambito           varchar(10),
+  acc_ricetta          varchar(1),
+  acc_ordine           integer,
+  data_upd             timestamp,
+  acc_short            varchar(40)
+);
+
+-- Vaccines.  vac_status other than 'O': the practice keeps its status, its
+-- description (when it differs from vac_orig) and its recall count.
+CREATE TABLE IF NOT EXISTS tab_vac (
+  vac_cod        varchar(20) NOT NULL PRIMARY KEY,
+  vac_gruppo     varchar(20),
+  vac_descr      varchar(255),
+  vac_tipo       varchar(10),
+  vac_rich       integer,
+  vac_dosi       integer,
+  vac_intervallo integer,
+  vac_note       varchar(255),
+  data_upd       timestamp,
+  vac_status     varchar(1),
+  vac_orig       varchar(255)
+);
+
+-- Problem list codes (ICD9-CM), stamped by frequency.
+CREATE TABLE IF NOT EXISTS cprobl (
+  cpr_cod   varchar(20) NOT NULL PRIMARY KEY,
+  cpr_descr varchar(255),
+  cpr_cap   varchar(10),
+  frequenza integer
+);
+
+-- Counters of the application; a new cprobl row adds ICD9CM_<code>.
+CREATE TABLE IF NOT EXISTS contatori (
+  riga_id   varchar(64) NOT NULL PRIMARY KEY,
+  data_upd  timestamp,
+  contatore integer
+);
+
+-- Prescription notes as the application reads them; mirrored from
+-- mn_v_tbl_note_prescrizione.
+CREATE TABLE IF NOT EXISTS notessn (
+  ID       varchar(20) NOT NULL PRIMARY KEY,
+  descr    varchar(2000),
+  conferma varchar(1),
+  num_orig varchar(20)
+);
+
+-- ATC codes; mirrored from the ATC rows of mn_v_tbl_generica.
+CREATE TABLE IF NOT EXISTS tab_atc (
+  atc_cod varchar(20) NOT NULL PRIMARY KEY,
+  atc_des varchar(255)
+);
+
+CREATE TABLE IF NOT EXISTS mn_v_tbl_note_prescrizione (
+  nota_id       varchar(20) NOT NULL PRIMARY KEY,
+  nota_tipo     varchar(10),
+  nota_titolo   varchar(80),
+  nota_descr    varchar(2000),
+  nota_conferma varchar(1),
+  nota_num_orig varchar(20),
+  data_upd      timestamp
+);
+
+-- Generic coded lists: record type (ATC, ...) and code.
+CREATE TABLE IF NOT EXISTS mn_v_tbl_generica (
+  gen_tipo  varchar(10) NOT NULL,
+  gen_cod   varchar(20) NOT NULL,
+  gen_descr varchar(255),
+  data_upd  timestamp,
+  PRIMARY KEY (gen_tipo, gen_cod)
+);
+
+-- Municipalities: an ordinary table with a one-column key (and a column
+-- named default, written quoted by the loader).
+CREATE TABLE IF NOT EXISTS comu_diz (
+  comu_cod   varchar(10) NOT NULL PRIMARY KEY,
+  comu_descr varchar(80),
+  comu_prov  varchar(2),
+  comu_cap   varchar(5),
+  "default"  varchar(1),
+  data_upd   timestamp
+);
+
+-- Exams of a group: an ordinary table with a two-column key.
+CREATE TABLE IF NOT EXISTS lnk_acc (
+  lnk_gru    varchar(20) NOT NULL,
+  lnk_acc    varchar(20) NOT NULL,
+  lnk_ordine integer,
+  lnk_note   varchar(80),
+  data_upd   timestamp,
+  PRIMARY KEY (lnk_gru, lnk_acc)
+);
