@@ -114,10 +114,14 @@ void build_panel(HWND window, HWND source) {
     ShowWindow(state.bar, SW_SHOWNA);
     ShowWindow(state.status_line, SW_SHOWNA);
 
+    // Button 2 takes the keyboard focus, so that a key press pauses.  It is
+    // enabled first: the installer keeps it disabled while it installs, and a
+    // disabled window refuses the focus, which would stay on the page's
+    // "Show details" button that was just hidden.
     HWND pause = GetDlgItem(window, pause_button);
-    SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pause), 1);
     SetDlgItemTextA(window, pause_button, "Sospendi");
     state.pause_was_disabled = EnableWindow(pause, TRUE) != 0;
+    SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pause), 1);
     SetDlgItemTextA(window, abandon_button, "Abbandona");
     EnableWindow(GetDlgItem(window, abandon_button), TRUE);
 
