@@ -160,8 +160,9 @@ case_panel_on_the_instfiles_page() {
   panel_wait_log '^paused 0'
   panel_look "$title" resumed
   expect_eq "button 2 after resuming" "Sospendi" "$(panel_text resumed button2 4)"
-  # Paused again, then abandoned: the abandon releases the pause.
-  key space
+  # Paused again, by Escape, which a dialog takes for button 2; then
+  # abandoned: the abandon releases the pause.
+  key Escape
   panel_wait_count '^paused 1' 2
   click $(panel_field resumed click3 2) $(panel_field resumed click3 3)
   panel_wait_log '^abort 1'
