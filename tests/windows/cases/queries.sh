@@ -1,11 +1,13 @@
 # Update states and single-value queries in a real installer: what the
 # installer pops, and the registry rows that reach the database.
 
-# The practice objects and three reference tables in the embedded database.
+# The practice objects, and three reference tables of the test's own shape in
+# the embedded database.
 practice_sqlite_tables() {
   use_standins
   db <"$ROOT/standin/sql/practice_sqlite.sql" || fail "the practice objects did not apply"
-  db "CREATE TABLE cprobl (codice varchar(10) PRIMARY KEY, frequenza integer);
+  db "DROP TABLE IF EXISTS cprobl; DROP TABLE IF EXISTS tab_acc; DROP TABLE IF EXISTS tab_vac;
+      CREATE TABLE cprobl (codice varchar(10) PRIMARY KEY, frequenza integer);
       INSERT INTO cprobl VALUES ('a', 1440), ('b', 90);
       CREATE TABLE tab_acc (codice varchar(10) PRIMARY KEY, data_upd timestamp, x integer);
       INSERT INTO tab_acc VALUES ('a', '2015-06-07 08:09:10.123', 1), ('b', '2019-01-01 00:00:00', 2);
@@ -60,7 +62,8 @@ case_data_upd_on_sqlite() {
 case_data_upd_on_postgresql() {
   use_standins
   use_postgresql
-  pg "CREATE TABLE cprobl (codice varchar(10) PRIMARY KEY, frequenza integer);
+  pg "DROP TABLE IF EXISTS cprobl; DROP TABLE IF EXISTS tab_acc; DROP TABLE IF EXISTS tab_vac;
+      CREATE TABLE cprobl (codice varchar(10) PRIMARY KEY, frequenza integer);
       INSERT INTO cprobl VALUES ('a', 1440), ('b', 90);
       CREATE TABLE tab_acc (codice varchar(10) PRIMARY KEY, data_upd timestamp, x integer);
       INSERT INTO tab_acc VALUES ('a', '2015-06-07 08:09:10.123', 1), ('b', '2019-01-01 00:00:00', 2);
