@@ -24,7 +24,8 @@ const char* kind_name(DbKind kind);
 // The kind that runs now, from TN_PRACTICE_KIND (sqlite when unset).
 DbKind db_kind();
 
-// The ODBC connection string that the stand-in uses by default.
+// The ODBC connection string of the test's own connection: the database that
+// the stand-in uses by default.
 std::string connection_string();
 
 using Value = std::optional<std::string>;  // nullopt is NULL

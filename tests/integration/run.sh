@@ -44,7 +44,7 @@ mkdir -p "$pg_data" "$pg_sock"
 port=$(for p in $(seq 55432 55531); do
   (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; break; }
 done)
-if ! "${as_pg[@]}" "$pg_bin/initdb" -D "$pg_data" -U postgres --auth=trust -E UTF8 --locale=C >"$work/initdb.log" 2>&1; then
+if ! "${as_pg[@]}" "$pg_bin/initdb" -D "$pg_data" -U postgres --auth=trust --no-sync -E UTF8 --locale=C >"$work/initdb.log" 2>&1; then
   cat "$work/initdb.log"; exit 1
 fi
 if ! "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_data" -w -l "$work/pg/server.log" \
