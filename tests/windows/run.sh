@@ -9,7 +9,8 @@
 # the run ends, on every path.  Each case prints "ok NAME" or "FAIL NAME: why";
 # the run ends with "windows: N passed, N failed" and a non-zero status on any
 # failure.  Run files (installers, results, logs) are under out/windows/,
-# screenshots under out/windows/screens/.
+# screenshots under out/windows/screens/, the seconds each case took in
+# out/windows/times.txt.
 #
 # ---- adding a case ---------------------------------------------------------
 # Put a file in tests/windows/cases/ (any name ending in .sh) that defines one
@@ -86,7 +87,7 @@ for need in "$PLUGINS/tn_dll_sql_exec.dll" "$HELPERS/probe.exe"; do
   [ -e "$need" ] || { echo "FAIL setup: $need missing (make dist)"; echo "windows: 0 passed, 1 failed"; exit 1; }
 done
 
-rm -rf "$RUN_DIR/cases" "$RUN_DIR/prefix" "$RUN_DIR/display.fifo"
+rm -rf "$RUN_DIR/cases" "$RUN_DIR/prefix" "$RUN_DIR/display.fifo" "$RUN_DIR/times.txt"
 mkdir -p "$RUN_DIR/cases" "$RUN_DIR/screens"
 export WINEPREFIX=$RUN_DIR/prefix WINEDEBUG=-all WINEARCH=win64
 
@@ -281,11 +282,13 @@ for fn in $(declare -F | awk '{print $3}' | grep '^case_' | sort); do
   WORK=$CASE_DIR/work
   mkdir -p "$WORK"
   export CASE CASE_DIR WORK
+  started=$SECONDS
   (
     installer_pid=
     "$fn"
   ) >"$CASE_DIR/case.log" 2>&1
   status=$?
+  echo "$((SECONDS - started))s $CASE" >>"$RUN_DIR/times.txt"
   if [ $status -eq 0 ]; then
     echo "ok $CASE"
     passed=$((passed + 1))

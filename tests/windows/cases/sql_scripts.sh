@@ -157,3 +157,18 @@ NSI
     "$(pg "select id, nome from paziente order by id" | iconv -f CP1252 -t UTF-8 | tr '\n' ' ' | sed 's/ $//')"
   expect_eq bytes "4e69636f6cf2" "$(pg "select encode(convert_to(nome, 'WIN1252'), 'hex') from paziente where id = 2")"
 }
+
+# A library that fails by raising in the middle of a script: the plain message
+# dialog shows the failure's own text under the program's name, and "-1".
+case_raising_library_shows_its_text() {
+  cp "$HELPERS/throws/vorovuro.dll" "$WORK/"
+  installer raising <<'NSI'
+Section
+  SetOutPath "${WORK}"
+  !insertmacro TN_EXEC_SQL_STRING "delete from users;delete from tables" $0
+  !insertmacro RESULT pushed $0
+SectionEnd
+NSI
+  start_installer raising /S
+  expect_dialog_then raising "Violazione di accesso eseguendo: delete from users" pushed "-1"
+}
