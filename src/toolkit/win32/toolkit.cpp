@@ -59,7 +59,10 @@ int message_box(void* owner, const std::string& text, const std::string& caption
     return MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), type);
 }
 
-BusyCursor::BusyCursor() : previous_(GetCursor()) { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); }
+BusyCursor::BusyCursor() : previous_(GetCursor()) {
+    constexpr WORD hourglass = 32514;  // IDC_WAIT, spelled for the ANSI entry point
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(hourglass)));
+}
 
 BusyCursor::~BusyCursor() { SetCursor(static_cast<HCURSOR>(previous_)); }
 
