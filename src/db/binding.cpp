@@ -35,4 +35,19 @@ std::string Connection::into(const std::string& query) { return library_text(api
 
 std::string Connection::last_error() const { return library_text(api_.last_error(handle_)); }
 
+DataSession::DataSession(unsigned needs, bool busy_cursor, const char* connection_failure)
+    : library_("vorovuro.dll") {
+    if (!library_) {
+        toolkit::show_error("Impossibile caricare la libreria vorovuro.dll (1)");
+        return;
+    }
+    if (!resolve_vorovuro(library_, needs, api_)) {
+        toolkit::show_error("Impossibile creare default data connection");
+        return;
+    }
+    if (busy_cursor) busy_.emplace();
+    connection_.emplace(api_);
+    if (!*connection_) toolkit::show_error(connection_failure);
+}
+
 }  // namespace tn

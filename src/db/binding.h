@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "db/api.h"
+#include "toolkit/toolkit.h"
 
 namespace tn {
 
@@ -71,6 +73,27 @@ private:
     const VorovuroApi& api_;
     DataConnection handle_;
     std::int32_t status_ = 0;  // the out-argument of every query; never read
+};
+
+// One operation's hold on vorovuro.dll: the library, the functions that the
+// operation uses, the busy cursor when it shows one, and the connection,
+// released in reverse order on every path.  Each failure shows its error
+// dialog; `connection_failure` is the operation's own wording of the last.
+class DataSession {
+public:
+    DataSession(unsigned needs, bool busy_cursor, const char* connection_failure);
+    DataSession(const DataSession&) = delete;
+    DataSession& operator=(const DataSession&) = delete;
+
+    // The connection is ready.
+    explicit operator bool() const { return connection_ && *connection_; }
+    Connection& connection() { return *connection_; }
+
+private:
+    Library library_;
+    VorovuroApi api_;
+    std::optional<toolkit::BusyCursor> busy_;
+    std::optional<Connection> connection_;
 };
 
 // A text returned by a practice library, copied at once; null reads as empty.

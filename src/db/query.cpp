@@ -14,22 +14,9 @@ void run_query_into(const std::string& query, std::string& result) {
     string2array(query, ";", statements);
     if (statements.empty()) return;
 
-    Library library("vorovuro.dll");
-    if (!library) {
-        toolkit::show_error("Impossibile caricare la libreria vorovuro.dll (1)");
-        return;
-    }
-    VorovuroApi api;
-    if (!resolve_vorovuro(library, need_exec | need_into, api)) {
-        toolkit::show_error("Impossibile creare default data connection");
-        return;
-    }
-    toolkit::BusyCursor busy;
-    Connection connection(api);
-    if (!connection) {
-        toolkit::show_error("Creazione default Data connection non riuscita");
-        return;
-    }
+    DataSession session(need_exec | need_into, true, "Creazione default Data connection non riuscita");
+    if (!session) return;
+    Connection& connection = session.connection();
     std::string last_value;
     try {
         for (const auto& statement : statements) last_value = connection.into(statement);

@@ -40,21 +40,9 @@ int run_statements(const std::string& text, const std::string& separator) {
     string2array(text, separator, statements);
     if (statements.empty()) return -1;
 
-    Library library("vorovuro.dll");
-    if (!library) {
-        toolkit::show_error("Impossibile caricare la libreria vorovuro.dll (1)");
-        return -1;
-    }
-    VorovuroApi api;
-    if (!resolve_vorovuro(library, need_exec, api)) {
-        toolkit::show_error("Impossibile creare default data connection");
-        return -1;
-    }
-    Connection connection(api);
-    if (!connection) {
-        toolkit::show_error("Creazione default data connection non riuscita");
-        return -1;
-    }
+    DataSession session(need_exec, false, "Creazione default data connection non riuscita");
+    if (!session) return -1;
+    Connection& connection = session.connection();
     try {
         for (const auto& statement : statements) connection.exec(statement);
         connection.exec("commit");

@@ -149,22 +149,9 @@ void read_update_state(const std::string& table, const std::string& filter, std:
     try {
         if (data_table_for(table).empty()) return;
 
-        Library library("vorovuro.dll");
-        if (!library) {
-            toolkit::show_error("Impossibile caricare la libreria vorovuro.dll (1)");
-            return;
-        }
-        VorovuroApi api;
-        if (!resolve_vorovuro(library, need_exec | need_into, api)) {
-            toolkit::show_error("Impossibile creare default data connection");
-            return;
-        }
-        toolkit::BusyCursor busy;
-        Connection connection(api);
-        if (!connection) {
-            toolkit::show_error("Creazione default Data connection non riuscita");
-            return;
-        }
+        DataSession session(need_exec | need_into, true, "Creazione default Data connection non riuscita");
+        if (!session) return;
+        Connection& connection = session.connection();
         try {
             const std::string kind = database_kind(connection);
             if (kind == "postgresql") connection.into("SELECT prepara_ambiente_tn()");

@@ -13,6 +13,7 @@
 #include "db/query.h"
 #include "export_stack.h"
 #include "recording_library.h"
+#include "temp_file.h"
 #include "toolkit/headless/headless.h"
 
 namespace {
@@ -147,7 +148,7 @@ TEST(ExecSqlInto, PushesTheValue) {
 class ExecSqlFileInto : public ::testing::Test {
 protected:
     void TearDown() override { std::remove(path.c_str()); }
-    std::string path = ::testing::TempDir() + "exec_sql_file_into.sql";
+    std::string path = testing_support::temp_path("exec_sql_file_into.sql");
 };
 
 TEST_F(ExecSqlFileInto, RunsTheFilesPiecesAndPushesTheLastValue) {

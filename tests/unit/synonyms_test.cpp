@@ -14,6 +14,7 @@
 #include "plugin/panel.h"
 #include "plugin/panel_headless.h"
 #include "recording_library.h"
+#include "temp_file.h"
 #include "toolkit/headless/headless.h"
 #include "update/synonyms.h"
 
@@ -36,7 +37,7 @@ std::string exists(const std::string& rowid) { return "select '1' FROM tab_acc W
 
 // A fresh file per test, its lines ended by CR LF.
 std::string write_file(const Texts& lines, const std::string& name = "synonyms.txt") {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = testing_support::temp_path(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (const auto& line : lines) out << line << "\r\n";
     return path;
@@ -199,7 +200,7 @@ TEST_F(SynonymLoad, NothingHappensWithoutAUsableFile) {
     };
     const Case cases[] = {
         {"", "error"},
-        {::testing::TempDir() + "no-such-synonyms.txt", "error"},
+        {testing_support::temp_path("no-such-synonyms.txt"), "error"},
         {write_file({std::string(125, 'x')}, "short.txt"), "success"},  // 127 bytes
     };
     for (const auto& c : cases) {
