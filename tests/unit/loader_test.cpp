@@ -16,6 +16,7 @@
 #include "plugin/panel.h"
 #include "plugin/panel_headless.h"
 #include "recording_library.h"
+#include "temp_file.h"
 #include "toolkit/headless/headless.h"
 #include "update/load_common.h"
 #include "update/loader.h"
@@ -31,7 +32,7 @@ using Calls = std::vector<std::string>;
 const std::string base = "2010-01-01 00:00:00.000000";
 
 std::string write_file(const std::string& name, const std::string& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = testing_support::temp_path(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -645,7 +646,7 @@ TEST_F(Loader, FailuresGiveErrorAndReleaseEverything) {
     };
     const auto error = [](const char* text) { return Dialog{DialogKind::error, text, "", nullptr, 0}; };
     const auto message = [](std::string text) { return Dialog{DialogKind::message, std::move(text), "", nullptr, 0}; };
-    const std::string missing_path = ::testing::TempDir() + "no_such_file.txt";
+    const std::string missing_path = testing_support::temp_path("no_such_file.txt");
     const Case cases[] = {
         {"empty table name", {}, "", "long"},
         {"empty file path", {}, "comu_diz", ""},
