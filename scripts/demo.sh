@@ -74,3 +74,83 @@ for table in note_aggiornamento ambulatori; do
   echo "-- $table"
   sqlite3 -header -column "$PRACTICE/tarvenix.db" "SELECT * FROM $table" | iconv -f CP1252 -t UTF-8
 done
+
+# ---- the reference tables ------------------------------------------------------
+# The main job: installer/aggiornamento_tabelle.nsi updates the practice's
+# reference tables from the sample update data files (standin/data/), with the
+# progress panel on the page.  The practice starts from rows of an earlier
+# update, some changed by the practice; the summary compares the tables before
+# and after.  A screenshot of the panel during the last (largest) load goes to
+# out/demo/pannello.png.
+DATA=$DEMO/dati
+rm -rf "$DATA" && mkdir -p "$DATA"
+cp "$ROOT"/standin/data/*.txt "$DATA/"
+# Part of a table, loaded with a filter: 20,000 municipalities of province ZZ.
+for i in $(seq 1 20000); do
+  printf "Z%05d,'Comune di prova n. %d, localit\xe0','ZZ','00000',N,'2013-03-01 00:00:00.000000'\r\n" "$i" "$i"
+done >"$DATA/comuni_zz.txt"
+sqlite3 "$PRACTICE/tarvenix.db" <"$ROOT/standin/data/practice_before.sql"
+cp "$PRACTICE/tarvenix.db" "$DEMO/prima.db"
+
+echo "== building the table update installer"
+makensis -V2 -NOCD -X"!addincludedir \"$ROOT/installer\"" -DPLUGINS_DIR="$ROOT/dist/Plugins" \
+  -DPRACTICE_DIR="$(winpath "$PRACTICE")" -DDATA_DIR="$(winpath "$DATA")" -DLARGE_FILE=comuni_zz.txt \
+  -DOUT_FILE="$DEMO/tarvenix_tabelle.exe" "$ROOT/installer/aggiornamento_tabelle.nsi"
+
+echo "== running it on $DISPLAY"
+rm -f "$DEMO/pannello.png"
+(cd "$PRACTICE" && exec timeout 300 "$WINE" "$DEMO/tarvenix_tabelle.exe" >"$DEMO/wine_tabelle.log" 2>&1) &
+installer=$!
+# The panel is photographed once a quarter of the filtered load has reached
+# the database (the status line changes at most every half second).
+while kill -0 "$installer" 2>/dev/null; do
+  if [ ! -e "$DEMO/pannello.png" ] &&
+     [ "$(sqlite3 -cmd ".timeout 200" "$PRACTICE/tarvenix.db" \
+          "SELECT (SELECT count(*) FROM comu_diz WHERE comu_prov = 'ZZ') >= 5000 AND
+                  (SELECT chiave1 FROM tables WHERE tabella = 'upd_comu_diz') <> ''" 2>/dev/null)" = 1 ]; then
+    import -window root -display "$DISPLAY" "$DEMO/pannello.png" 2>/dev/null || true
+  fi
+  sleep 0.2
+done
+if ! wait "$installer"; then
+  import -window root -display "$DISPLAY" "$DEMO/hung.png" 2>/dev/null || true
+  echo "demo: the table update installer did not finish (screen in out/demo/hung.png)" >&2
+  exit 1
+fi
+
+echo "== outcomes (tabella|stato prima|esito|stato dopo)"
+tr -d '\r' <"$PRACTICE/aggiornamento_tabelle.log"
+
+echo "== the tables before and after"
+summary() {  # table, key expression, filter
+  local t=$1 key=$2 filter=${3:-1=1}
+  sqlite3 -separator ' | ' "$PRACTICE/tarvenix.db" "ATTACH '$DEMO/prima.db' AS b;
+    SELECT printf('%-28s', '$t'),
+      (SELECT count(*) FROM b.$t WHERE $filter), (SELECT count(*) FROM main.$t WHERE $filter),
+      (SELECT count(*) FROM main.$t WHERE $filter AND $key NOT IN (SELECT $key FROM b.$t)),
+      (SELECT count(*) FROM (SELECT * FROM main.$t WHERE $filter EXCEPT SELECT * FROM b.$t)
+         WHERE $key IN (SELECT $key FROM b.$t)),
+      (SELECT count(*) FROM b.$t WHERE $filter AND $key NOT IN (SELECT $key FROM main.$t))"
+}
+echo "tabella                      | prima | dopo | inserite | aggiornate | cancellate"
+summary comu_diz comu_cod "comu_prov <> 'ZZ'"
+summary lnk_acc "lnk_gru || '|' || lnk_acc"
+summary tab_acc rowid
+summary tab_vac vac_cod
+summary cprobl cpr_cod
+summary contatori riga_id
+summary mn_v_tbl_note_prescrizione nota_id
+summary notessn ID
+summary mn_v_tbl_generica "gen_tipo || '|' || gen_cod"
+summary tab_atc atc_cod
+summary comu_diz comu_cod "comu_prov = 'ZZ'" | sed "s/^comu_diz                   /comu_diz, provincia ZZ     /"
+echo "-- changes of the practice kept by the update"
+sqlite3 -separator ' | ' "$PRACTICE/tarvenix.db" \
+  "SELECT 'tab_acc', rowid, acc_descr, 'consegnato: ' || acc_orig, acc_short FROM tab_acc WHERE acc_descr <> acc_orig
+   UNION ALL
+   SELECT 'tab_vac', vac_cod, vac_descr, 'consegnato: ' || vac_orig, vac_rich FROM tab_vac WHERE vac_descr <> vac_orig" |
+  iconv -f CP1252 -t UTF-8
+echo "-- comu_diz"
+sqlite3 -separator ' | ' "$PRACTICE/tarvenix.db" "SELECT * FROM comu_diz WHERE comu_prov <> 'ZZ' ORDER BY comu_cod" |
+  iconv -f CP1252 -t UTF-8
+[ -e "$DEMO/pannello.png" ] && echo "== the panel during a load: out/demo/pannello.png"
