@@ -9,15 +9,25 @@
 // the shell's.  Counters: lines_per_s, peak_MiB (the child's peak resident
 // size), vs_sqlite3.
 //
+// The same loads run against PostgreSQL when TN_DATA_CONNECTION names a
+// database there, with PGHOST/PGPORT/PGUSER for psql (scripts/postgres.sh sets
+// both; scripts/bench.sh starts a private server for it).  Each PostgreSQL load
+// runs on a fresh copy (CREATE DATABASE ... TEMPLATE) of an empty or a full
+// starting database made from the named one; counters lines_per_s, peak_MiB.
+// The SQLite loads never see TN_DATA_CONNECTION.
+//
 // Environment: TN_STANDIN_DIR (default: the build's standin/ folder beside
 // this program), TN_BENCH_LINES (default 100000), TN_BENCH_BIG_LINES (the
-// streamed-memory case, default 1000000; 0 leaves it out).
+// streamed-memory case, default 1000000; 0 leaves it out),
+// TN_DATA_CONNECTION (see above).
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +37,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "../standin/statements.h"
 #include "db/api.h"
@@ -248,10 +259,119 @@ void big_load(benchmark::State& state) {
     }
 }
 
+// ---- the same loads on PostgreSQL ----------------------------------------------
+
+struct Postgres {
+    std::string connection;  // TN_DATA_CONNECTION as given
+    std::string source;      // its database: the practice objects, no data
+    bool prepared = false;
+    std::vector<std::string> made;  // databases of ours, dropped at the end
+};
+
+Postgres& postgres() {
+    static Postgres p;
+    return p;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The connection string with its Database= value replaced (or added); with
+// `found`, the value it had.
+std::string with_database(const std::string& connection, const std::string& database, std::string* found = nullptr) {
+    const std::string folded = lower(connection);
+    std::size_t start = 0;
+    while (start < connection.size()) {
+        std::size_t end = connection.find(';', start);
+        if (end == std::string::npos) end = connection.size();
+        const std::size_t equals = folded.find('=', start);
+        if (equals != std::string::npos && equals < end) {
+            std::string key = folded.substr(start, equals - start);
+            key.erase(0, key.find_first_not_of(' '));
+            key.erase(key.find_last_not_of(' ') + 1);
+            if (key == "database") {
+                if (found) *found = connection.substr(equals + 1, end - equals - 1);
+                return connection.substr(0, equals + 1) + database + connection.substr(end);
+            }
+        }
+        start = end + 1;
+    }
+    std::string text = connection;
+    if (!text.empty() && text.back() != ';') text += ';';
+    return text + "Database=" + database + ";";
+}
+
+void psql(const std::string& sql) {
+    run("PGOPTIONS='-c client_min_messages=warning' psql -X -q -v ON_ERROR_STOP=1 -d postgres -c '" + sql +
+        "' >/dev/null");
+}
+
+// A fresh database `name`, a copy of `from`.
+void copy_database(const std::string& name, const std::string& from) {
+    psql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    psql("CREATE DATABASE " + name + " TEMPLATE " + from);
+    Postgres& p = postgres();
+    if (std::find(p.made.begin(), p.made.end(), name) == p.made.end()) p.made.push_back(name);
+}
+
+// The load run in a child whose data connection is the named database.
+std::pair<double, double> postgres_load(const std::string& database, const fs::path& file, bool force) {
+    const std::string connection = with_database(postgres().connection, database);
+    return in_child(stage("postgresql", ""), [&] {
+        setenv("TN_DATA_CONNECTION", connection.c_str(), 1);
+        return timed_load(file.string(), force);
+    });
+}
+
+void prepare_postgresql(long lines) {
+    prepare(lines);
+    Postgres& p = postgres();
+    if (p.prepared) return;
+    copy_database("tn_bench_empty", p.source);
+    copy_database("tn_bench_full", "tn_bench_empty");
+    postgres_load("tn_bench_full", setup().files.at("v1"), false);
+    p.prepared = true;
+}
+
+void postgres_benchmark(benchmark::State& state, const std::string& database, const std::string& file, bool force) {
+    const long lines = env_number("TN_BENCH_LINES", 100000);
+    try {
+        prepare_postgresql(lines);
+        for (auto _ : state) {
+            copy_database("tn_bench_load", "tn_bench_" + database);
+            const auto [seconds, peak] = postgres_load("tn_bench_load", setup().files.at(file), force);
+            state.SetIterationTime(seconds);
+            state.counters["lines_per_s"] = static_cast<double>(lines) / seconds;
+            state.counters["peak_MiB"] = peak;
+        }
+    } catch (const std::exception& failure) {
+        state.SkipWithError(failure.what());
+    }
+}
+
+void drop_postgres_databases() {
+    for (const auto& name : postgres().made) {
+        try {
+            psql("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        } catch (const std::exception&) {
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    // The SQLite loads run on the embedded default, whatever the caller's
+    // environment names; the named database is for the PostgreSQL loads.
+    if (const char* named = std::getenv("TN_DATA_CONNECTION"); named && *named) {
+        postgres().connection = named;
+        postgres().source = "tarvenix";
+        with_database(named, "", &postgres().source);
+        unsetenv("TN_DATA_CONNECTION");
+    }
     const auto add = [](const char* name, const char* database, const char* file, bool force) {
         benchmark::RegisterBenchmark(name, [=](benchmark::State& state) { load_benchmark(state, database, file, force, true); })
             ->Iterations(1)
@@ -267,7 +387,22 @@ int main(int argc, char** argv) {
             ->Iterations(1)
             ->UseManualTime()
             ->Unit(benchmark::kSecond);
+    if (!postgres().connection.empty()) {
+        const auto add_postgres = [](const char* name, const char* database, const char* file, bool force) {
+            benchmark::RegisterBenchmark(name, [=](benchmark::State& state) {
+                postgres_benchmark(state, database, file, force);
+            })
+                ->Iterations(1)
+                ->UseManualTime()
+                ->Unit(benchmark::kSecond);
+        };
+        add_postgres("postgresql/tab_acc/empty_table/unforced", "empty", "v1", false);
+        add_postgres("postgresql/tab_acc/empty_table/forced", "empty", "v1", true);
+        add_postgres("postgresql/tab_acc/full_table_newer_lines/unforced", "full", "v2", false);
+        add_postgres("postgresql/tab_acc/full_table_same_lines/forced", "full", "v1", true);
+    }
     benchmark::RunSpecifiedBenchmarks();
+    drop_postgres_databases();
     if (!setup().work.empty()) fs::remove_all(setup().work);
     benchmark::Shutdown();
     return 0;

@@ -230,34 +230,19 @@ screenshot() { import -window root -display "$DISPLAY" "$RUN_DIR/screens/$1.png"
 db() { sqlite3 "$WORK/tarvenix.db" "$@"; }
 
 # A PostgreSQL server of the case's own, stopped when the case ends.
-PG_BIN=/usr/lib/postgresql/15/bin
+source "$ROOT/scripts/postgres.sh"
 use_postgresql() {
-  local pg=$CASE_DIR/pg as_pg=()
-  [ "$(id -u)" -eq 0 ] && as_pg=(runuser -u postgres --)  # the server refuses to run as root
-  mkdir -p "$pg/data" "$pg/sock"
-  chmod 755 "$CASE_DIR" "$pg"
-  [ ${#as_pg[@]} -gt 0 ] && chown -R postgres: "$pg"
-  local port
-  port=$(for p in $(seq 56432 56531); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; break; }
-  done)
-  "${as_pg[@]}" "$PG_BIN/initdb" -D "$pg/data" -U postgres --auth=trust -E UTF8 --locale=C >"$pg/initdb.log" 2>&1 ||
-    fail "initdb: $(tail -2 "$pg/initdb.log")"
-  "${as_pg[@]}" "$PG_BIN/pg_ctl" -D "$pg/data" -w -l "$pg/server.log" \
-    -o "-p $port -k $pg/sock -c listen_addresses='' -c fsync=off" start >/dev/null || fail "postgresql did not start"
-  trap "${as_pg[*]} $PG_BIN/pg_ctl -D '$pg/data' -m immediate -w stop >/dev/null 2>&1" EXIT
-  export PGHOST=$pg/sock PGPORT=$port PGUSER=postgres PGDATABASE=tarvenix
-  "$PG_BIN/createdb" -E WIN1252 -T template0 --locale=C tarvenix || fail "createdb failed"
-  if [ -e "$ROOT/dist/standin/sql/practice_postgresql.sql" ]; then
-    psql -q -v ON_ERROR_STOP=1 -f "$ROOT/dist/standin/sql/practice_postgresql.sql" >/dev/null ||
-      fail "the practice objects did not apply"
-  fi
-  export TN_DATA_CONNECTION="Driver=PostgreSQL ANSI;Servername=$pg/sock;Port=$port;Database=tarvenix;Username=postgres;ConnSettings=SET client_encoding TO 'WIN1252';"
+  local schema=$ROOT/dist/standin/sql/practice_postgresql.sql
+  [ -e "$schema" ] || schema=$ROOT/standin/sql/practice_postgresql.sql
+  chmod 755 "$CASE_DIR"
+  trap pg_stop EXIT
+  pg_start "$CASE_DIR/pg" 56432 "$schema" || fail "$pg_failure"
 }
 pg() { PGCLIENTENCODING=WIN1252 psql -qAt -c "$1"; }
 
 export -f fail winpath use_standins installer start_installer wait_installer run_installer result expect_eq \
-  expect_result probe wait_window dialog_text key type_text click screenshot db use_postgresql pg
+  expect_result probe wait_window dialog_text key type_text click screenshot db use_postgresql pg \
+  pg_as_server pg_free_port pg_start pg_stop
 
 # ---- cases ----------------------------------------------------------------------
 
