@@ -77,12 +77,13 @@ NSI
   expect_dialog_then Errore "Creazione default data connection non riuscita" pushed "-1"
 }
 
-# The three exports on the embedded database: the rows arrive, a statement
-# that the database rejects neither stops the others nor changes the result,
-# Windows-1252 letters arrive byte for byte, a separator of two characters is
-# dropped whole.
-case_scripts_reach_sqlite() {
-  use_standins
+# The three script exports, then what reached the database: the rows arrive,
+# a statement that the database rejects neither stops the others nor changes
+# the result, Windows-1252 letters arrive byte for byte, a separator of two
+# characters is dropped whole, a missing file gives -1.  QUERY runs a query on
+# the database (db or pg); HEX_OF_NAME_2 gives the bytes of row 2's name.
+scripts_reach() {
+  local query=$1 hex_of_name_2=$2
   printf 'insert into paziente values (2, \x27Nicol\xf2\x27);\ninsert into paziente values (3, \x27Citt\xe0 \x80\x27);\n' \
     >"$WORK/rows.sql"
   printf 'insert into paziente values (4, \x27quattro\x27)@@insert into paziente values (5, \x27cinque\x27)@@' \
@@ -106,8 +107,13 @@ NSI
   expect_result file_ter 0
   expect_result missing_file -1
   expect_eq rows "1|uno 2|Nicolò 3|Città € 4|quattro 5|cinque 9|nove" \
-    "$(db "select id, nome from paziente order by id" | iconv -f CP1252 -t UTF-8 | tr '\n' ' ' | sed 's/ $//')"
-  expect_eq bytes "4E69636F6CF2" "$(db "select hex(nome) from paziente where id = 2")"
+    "$($query "select id, nome from paziente order by id" | iconv -f CP1252 -t UTF-8 | tr '\n' ' ' | sed 's/ $//')"
+  expect_eq bytes "4E69636F6CF2" "$($query "$hex_of_name_2" | tr a-f A-F)"
+}
+
+case_scripts_reach_sqlite() {
+  use_standins
+  scripts_reach db "select hex(nome) from paziente where id = 2"
 }
 
 # A value longer than the installer's strings (1024 characters with their NUL)
@@ -134,28 +140,7 @@ NSI
 case_scripts_reach_postgresql() {
   use_standins
   use_postgresql
-  printf 'insert into paziente values (2, \x27Nicol\xf2\x27);\ninsert into paziente values (3, \x27Citt\xe0\x27);\n' \
-    >"$WORK/rows.sql"
-  printf 'insert into paziente values (4, \x27quattro\x27)@@insert into paziente values (5, \x27cinque\x27)' \
-    >"$WORK/rows_ter.sql"
-  installer scripts <<'NSI'
-Section
-  SetOutPath "${WORK}"
-  !insertmacro TN_EXEC_SQL_STRING "create table paziente (id integer primary key, nome varchar(40)); insert into paziente values (1, 'uno'); insert into nessuna_tabella values (0); insert into paziente values (9, 'nove')" $0
-  !insertmacro RESULT string $0
-  !insertmacro TN_EXEC_SQL_FILE "${WORK}\rows.sql" $0
-  !insertmacro RESULT file $0
-  !insertmacro TN_EXEC_SQL_FILE_TER "${WORK}\rows_ter.sql" "@@" $0
-  !insertmacro RESULT file_ter $0
-SectionEnd
-NSI
-  run_installer scripts
-  expect_result string 0
-  expect_result file 0
-  expect_result file_ter 0
-  expect_eq rows "1|uno 2|Nicolò 3|Città 4|quattro 5|cinque 9|nove" \
-    "$(pg "select id, nome from paziente order by id" | iconv -f CP1252 -t UTF-8 | tr '\n' ' ' | sed 's/ $//')"
-  expect_eq bytes "4e69636f6cf2" "$(pg "select encode(convert_to(nome, 'WIN1252'), 'hex') from paziente where id = 2")"
+  scripts_reach pg "select encode(convert_to(nome, 'WIN1252'), 'hex') from paziente where id = 2"
 }
 
 # A library that fails by raising in the middle of a script: the plain message
