@@ -49,8 +49,7 @@ int libraries_loaded_now();
 // Called by process_messages(); lets a test act as the person pressing buttons.
 std::function<void()>& on_process_messages();
 
-// Clocks: tick_count() and local_time_ms() answer these values when set.
-void set_tick_count(std::optional<std::uint32_t> ticks);
+// Clock: local_time_ms() answers this value when set.
 void set_local_time_ms(std::optional<std::int64_t> ms);
 
 // Clears everything above back to its start.

@@ -24,7 +24,6 @@ struct State {
     std::vector<std::string> library_log;
     int libraries_loaded = 0;
     std::function<void()> on_process_messages;
-    std::optional<std::uint32_t> ticks;
     std::optional<std::int64_t> local_ms;
 };
 
@@ -65,7 +64,6 @@ void register_library(const std::string& name, std::optional<FunctionTable> func
 std::vector<std::string>& library_log() { return state().library_log; }
 int libraries_loaded_now() { return state().libraries_loaded; }
 std::function<void()>& on_process_messages() { return state().on_process_messages; }
-void set_tick_count(std::optional<std::uint32_t> ticks) { state().ticks = ticks; }
 void set_local_time_ms(std::optional<std::int64_t> ms) { state().local_ms = ms; }
 void reset() { state() = State{}; }
 
@@ -109,7 +107,6 @@ void process_messages() {
 }
 
 std::uint32_t tick_count() {
-    if (state().ticks) return *state().ticks;
     using namespace std::chrono;
     return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
